@@ -313,8 +313,15 @@ HWND CreateMainWindow(HINSTANCE instance, const MainWindowOptions& options) {
     const int top = (GetSystemMetrics(SM_CYSCREEN) - kDesignedHeight) / 2;
     // Once WM_NCCREATE has taken the state, WM_NCDESTROY frees it, also when
     // WM_CREATE fails.
-    return CreateWindowExA(0, kMainWindowClass, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, left, top,
-                           kDesignedWidth, kDesignedHeight, nullptr, nullptr, instance, state.release());
+    const HWND window = CreateWindowExA(0, kMainWindowClass, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, left, top,
+                                        kDesignedWidth, kDesignedHeight, nullptr, nullptr, instance, state.release());
+    if (window == nullptr) return nullptr;
+    // A window made hidden gets its first size message only when shown; the
+    // layout and the minimum size must hold before any input, so it is sent now.
+    RECT client;
+    GetClientRect(window, &client);
+    FORWARD_WM_SIZE(window, SIZE_RESTORED, client.right, client.bottom, SendMessageA);
+    return window;
 }
 
 int RunMessageLoop(HWND window) {
