@@ -55,13 +55,17 @@ ensure_packages() {
   export LC_ALL=zh_CN.UTF-8
 }
 
-# Configures and builds one Windows architecture (i686 or x86_64) into a folder.
+# Configures and builds one Windows architecture (i686 or x86_64) into a
+# folder: everything, or the targets named after the folder.
 build_windows() {
   local arch=$1 dir=$2
+  shift 2
+  local targets=()
+  [ $# -eq 0 ] || targets=(--target "$@")
   say "building the Windows program and tests for $arch in $dir"
   cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-Release} \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-$arch.cmake" >/dev/null || die "cmake configure ($arch) failed"
-  cmake --build "$dir" -j"$(nproc)" || die "Windows build ($arch) failed"
+  cmake --build "$dir" -j"$(nproc)" "${targets[@]}" || die "Windows build ($arch) failed"
 }
 
 # Which build the tests run: the shipped 32-bit one where this kernel runs
