@@ -120,7 +120,7 @@ ensure_wine() {
     say "creating the Wine prefix $WINEPREFIX"
     "$WINE" wineboot -i >/dev/null 2>&1 </dev/null || die "wineboot failed"
   fi
-  wineserver -p >/dev/null 2>&1 </dev/null
+  wineserver -p >/dev/null 2>&1 </dev/null || true  # fails when the server already runs
   "$WINE" cmd /c exit >/dev/null 2>&1 </dev/null || die "wine does not start"
 }
 
