@@ -42,7 +42,8 @@ struct Socket {
 // A listener on ip, on a port the system picks; INVALID_SOCKET on failure.
 Socket Listen(const char* ip);
 
-// Both ends of one loopback connection from `fromIp` to a listener.
+// Both ends of one loopback connection from `fromIp` to a listener; closing
+// them resets the connection.
 struct Connection {
     Socket client;
     Socket server;

@@ -44,32 +44,33 @@ std::optional<LRESULT> Send(HWND window, UINT message, WPARAM w, LPARAM l) {
     return static_cast<LRESULT>(result);
 }
 
+struct WindowSearch {
+    DWORD processId;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindowOfProcess(HWND window, LPARAM search) {
+    auto& s = *reinterpret_cast<WindowSearch*>(search);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == s.processId) s.found.push_back(window);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM windows) {
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindowsOf(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        std::vector<HWND> found;
-    } search{processId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM l) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(l);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s.processId) s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{processId, {}};
+    EnumWindows(CollectWindowOfProcess, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
 std::vector<HWND> ChildrenOf(HWND window) {
     std::vector<HWND> children;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM l) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(l)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
+    EnumChildWindows(window, CollectWindow, reinterpret_cast<LPARAM>(&children));
     return children;
 }
 
@@ -157,29 +158,12 @@ std::wstring ProgramPath() {
     return result.rfind(L"\\", 0) == 0 ? L"Z:" + result : result;
 }
 
-bool StartProgram(const std::wstring& path, const std::wstring& extraDllOverrides, ProgramProcess& program) {
-    // The environment block of this process, with WINEDLLOVERRIDES extended.
-    std::wstring environment;
-    std::wstring overrides;
-    if (wchar_t* block = GetEnvironmentStringsW()) {
-        for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
-            if (_wcsnicmp(entry, L"WINEDLLOVERRIDES=", 17) == 0) {
-                overrides = entry + 17;
-                continue;
-            }
-            environment.append(entry).push_back(L'\0');
-        }
-        FreeEnvironmentStringsW(block);
-    }
-    if (!extraDllOverrides.empty()) overrides += (overrides.empty() ? L"" : L";") + extraDllOverrides;
-    if (!overrides.empty()) environment.append(L"WINEDLLOVERRIDES=" + overrides).push_back(L'\0');
-    environment.push_back(L'\0');
-
+bool StartProgram(const std::wstring& path, ProgramProcess& program) {
     std::wstring commandLine = L"\"" + path + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        environment.data(), nullptr, &startup, &program.info))
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &program.info))
         return false;
     WaitForInputIdle(program.info.hProcess, 10000);
     return true;

@@ -25,9 +25,8 @@ struct ProgramProcess {
 // the build machine's file system is reached through Wine's drive Z:.
 std::wstring ProgramPath();
 
-// Starts the program; extraDllOverrides, when not empty, is added to
-// WINEDLLOVERRIDES for this run only.
-bool StartProgram(const std::wstring& path, const std::wstring& extraDllOverrides, ProgramProcess& program);
+// Starts the program with this process's environment.
+bool StartProgram(const std::wstring& path, ProgramProcess& program);
 
 // The program's main window, found by its class and title among the windows
 // of that process; nullptr when it does not appear in time.
