@@ -25,12 +25,13 @@ constexpr int kCountGrowthMax = 0;
 
 struct Sample {
     int refreshes;
+    size_t rows;  // in the list at the spot check, which other programs' connections change
     ResourceCounts counts;
     double refreshesPerSecond;
 };
 
 void Print(const Sample& s) {
-    std::printf("%9d %12llu %12llu %8d %6d %6d %10.0f\n", s.refreshes,
+    std::printf("%9d %7zu %12llu %12llu %8d %6d %6d %10.0f\n", s.refreshes, s.rows,
                 static_cast<unsigned long long>(s.counts.workingSet / 1024),
                 static_cast<unsigned long long>(s.counts.privateBytes / 1024), s.counts.handles, s.counts.gdiObjects, s.counts.userObjects,
                 s.refreshesPerSecond);
@@ -74,7 +75,7 @@ int main(int argc, char** argv) {
     int sinceRefreshes = 0;
 
     std::printf("%d refreshes, %d of them warm-up\n", refreshes, warmUp);
-    std::printf("%9s %12s %12s %8s %6s %6s %10s\n", "refreshes", "working KB", "private KB", "handles", "GDI",
+    std::printf("%9s %7s %12s %12s %8s %6s %6s %10s\n", "refreshes", "rows", "working KB", "private KB", "handles", "GDI",
                 "USER", "refresh/s");
     for (int done = 1; done <= refreshes; ++done) {
         // Between refreshes the table changes: a connection opens on two of
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
                 ++failures;
                 std::printf("spot check after %d refreshes: %s\n", done, check.problem.c_str());
             }
-            samples.push_back({done, CountResources(program), rate});
+            samples.push_back({done, check.list.size(), CountResources(program), rate});
             Print(samples.back());
             since = GetTickCount64();
             sinceRefreshes = done;
