@@ -26,14 +26,19 @@ TEST(OutsideInFatal, MissingGetTcpTableShowsItsMessageThenEndsWithMinusOne) {
     const HWND message = WaitForDialog(program, 20000);
     ASSERT_NE(message, nullptr) << "no message box; main window "
                                 << (WaitForMainWindow(program, 0) != nullptr ? "shown" : "absent");
-    bool namesExport = false;
-    for (const std::wstring& text : ChildTexts(message)) namesExport |= text.find(L"GetTcpTable") != std::wstring::npos;
+    // The box exists before its text and button do: wait for them.
+    const bool namesExport = PollUntil(5000, [&] {
+        for (const std::wstring& text : ChildTexts(message))
+            if (text.find(L"GetTcpTable") != std::wstring::npos) return true;
+        return false;
+    });
     EXPECT_TRUE(namesExport) << "the message does not name GetTcpTable";
     const HWND window = WaitForMainWindow(program, 0);
     EXPECT_TRUE(window == nullptr || !IsWindowVisible(window)) << "the main window is shown beside the message";
     EXPECT_FALSE(WaitForExit(program, 300).has_value()) << "ended before the message was dismissed";
 
-    const HWND button = FindWindowExW(message, nullptr, L"Button", nullptr);
+    HWND button = nullptr;
+    PollUntil(5000, [&] { return (button = FindWindowExW(message, nullptr, L"Button", nullptr)) != nullptr; });
     ASSERT_NE(button, nullptr);
     PostMessageW(button, BM_CLICK, 0, 0);
     const auto ended = WaitForExit(program, 10000);
