@@ -28,4 +28,5 @@ add_windows_test(connection_tests
 target_link_libraries(connection_tests PRIVATE connection_win ws2_32)
 
 include(${CMAKE_CURRENT_LIST_DIR}/../ui/ui.cmake OPTIONAL)
+include(${CMAKE_CURRENT_LIST_DIR}/../tests/outside/outside.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/../bench/bench.cmake)
