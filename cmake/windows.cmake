@@ -21,11 +21,17 @@ function(add_windows_test name)
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
 
+# Winsock and loopback sockets for the tests that meet the real table.
+add_library(loopback_sockets STATIC tests/loopback_sockets.cpp)
+target_include_directories(loopback_sockets PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_options(loopback_sockets PRIVATE -Wall -Wextra)
+target_link_libraries(loopback_sockets PUBLIC ws2_32)
+
 add_windows_test(connection_tests
   tests/tcp_table_test.cpp
   tests/connection_refresh_test.cpp
   tests/tcp_table_library_test.cpp)
-target_link_libraries(connection_tests PRIVATE connection_win ws2_32)
+target_link_libraries(connection_tests PRIVATE connection_win loopback_sockets)
 
 include(${CMAKE_CURRENT_LIST_DIR}/../ui/ui.cmake OPTIONAL)
 include(${CMAKE_CURRENT_LIST_DIR}/../tests/outside/outside.cmake)

@@ -14,7 +14,7 @@ target_link_libraries(outside_remote PUBLIC psapi ntdll comctl32 user32)
 # Loopback sockets and the system's own table, to compare the list with.
 add_library(outside_driver STATIC ${OUTSIDE_DIR}/loopback.cpp ${OUTSIDE_DIR}/table_check.cpp)
 target_compile_options(outside_driver PRIVATE -Wall -Wextra)
-target_link_libraries(outside_driver PUBLIC outside_remote iphlpapi ws2_32)
+target_link_libraries(outside_driver PUBLIC outside_remote loopback_sockets iphlpapi ws2_32)
 
 add_windows_test(outside_tests ${OUTSIDE_DIR}/outside_test.cpp)
 target_link_libraries(outside_tests PRIVATE outside_driver)
