@@ -7,9 +7,19 @@
 // Also times QueryTcpTable and DecodeTcpTable alone, and reads the process's
 // memory after the program's refresh.
 //
+// The system's query is about half of a refresh and varies from call to call,
+// so the program and the floor are also timed on one snapshot of the table
+// replayed through the same two-call protocol (program_fill_ms,
+// floor_fill_ms): that is the part of a refresh the program controls. The
+// ordering alone (order_ms) is the program's refresh into its row store
+// without writing the rows to the control. The program and the floor run in
+// alternation, round by round, so that a slow moment of the machine falls on
+// both.
+//
 // Prints one CSV line (with --header, the column names first):
 // rows,query_ms,decode_ms,program_ms,sorted_ms,floor_ms,program_items,
-// sorted_items,floor_items,working_set_kib,private_kib
+// sorted_items,floor_items,working_set_kib,private_kib,program_fill_ms,
+// floor_fill_ms,order_ms
 // sorted_ms and sorted_items are empty when the sorted fill is skipped.
 #include <windows.h>
 #include <commctrl.h>
@@ -26,6 +36,7 @@
 #include "connection/connection_refresh.h"
 #include "connection/tcp_table.h"
 #include "connection/tcp_table_library.h"
+#include "ui/list_view_sink.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -74,6 +85,11 @@ double NowMs() {
     return static_cast<double>(now.QuadPart) / ticksPerMs;
 }
 
+double Median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
 // Median of up to `repeats` runs of `run`, each returning its milliseconds;
 // stops repeating once one run exceeds the budget.
 template <typename Run>
@@ -83,8 +99,7 @@ double MedianMs(int repeats, Run run) {
         times.push_back(run());
         if (times.back() > kRepeatBudgetMs) break;
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return Median(std::move(times));
 }
 
 // Lets the window finish what the fill started: paints its dirty parts now
@@ -125,11 +140,19 @@ bool RegisterHostClass(HINSTANCE instance) {
     return RegisterClassA(&windowClass) != 0;
 }
 
+// Where each window goes on the 1024 x 768 screen: side by side, none over
+// another, so that each repaints its whole list.
+struct ScreenPlace {
+    int left, top;
+};
+constexpr ScreenPlace kFloorPlace{0, 0}, kFloorOnSnapshotPlace{440, 0}, kProgramPlace{0, 270},
+    kProgramOnSnapshotPlace{440, 270}, kOrderingPlace{0, 540}, kSortedPlace{440, 540};
+
 // A shown window of the program's size holding one report-view list with the
 // program's columns and placement; `sortStyle` is 0 or LVS_SORTDESCENDING.
-HWND CreateListHost(HINSTANCE instance, DWORD sortStyle) {
-    HWND host = CreateWindowExA(0, kHostClass, "bench", WS_OVERLAPPEDWINDOW, 0, 0, 427, 260, nullptr, nullptr,
-                                instance, nullptr);
+HWND CreateListHost(HINSTANCE instance, DWORD sortStyle, ScreenPlace at) {
+    HWND host = CreateWindowExA(0, kHostClass, "bench", WS_OVERLAPPEDWINDOW, at.left, at.top, 427, 260, nullptr,
+                                nullptr, instance, nullptr);
     if (host == nullptr) return nullptr;
     HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
                                 WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | sortStyle, 0, 0, 420, 180, host,
@@ -188,6 +211,33 @@ double TimedClick(HWND window) {
     return NowMs() - start;
 }
 
+// The same snapshot every call, with GetTcpTable's size protocol: a buffer
+// too small gets the size needed and ERROR_INSUFFICIENT_BUFFER.
+TcpTableFunction ReplayOf(const TcpTableSnapshot& snapshot) {
+    return [&snapshot](void* table, std::uint32_t* size, bool) -> std::uint32_t {
+        const auto needed = static_cast<std::uint32_t>(snapshot.size());
+        if (*size < needed) {
+            *size = needed;
+            return kStatusInsufficientBuffer;
+        }
+        std::memcpy(table, snapshot.data(), needed);
+        *size = needed;
+        return 0;
+    };
+}
+
+// The program's refresh into its row store only: the rows are ordered as for
+// the list and then dropped, so the control receives none of them.
+double TimedOrdering(HWND emptyList, const TcpTableFunction& getTcpTable) {
+    const double start = NowMs();
+    {
+        ListViewSink sink(emptyList);
+        RefreshConnectionList(sink, false, getTcpTable);
+        sink.DeleteAllItems();
+    }
+    return NowMs() - start;
+}
+
 struct Options {
     bool header = false;
     bool sorted = true;
@@ -241,35 +291,58 @@ int main(int argc, char** argv) {
         return NowMs() - start;
     });
 
-    // 1. The program's refresh. Creating the window already ran one refresh,
-    // so each timed click empties a full list, as every later click does.
+    // 1. The program's refresh, in the real window: on the system's table,
+    // and in a second window on the replayed snapshot. Creating a window
+    // already ran one refresh, so each timed click empties a full list, as
+    // every later click does.
+    const TcpTableFunction replay = ReplayOf(*snapshot);
+    const auto showAt = [](HWND window, ScreenPlace at) {
+        SetWindowPos(window, nullptr, at.left, at.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ShowWindow(window, SW_SHOWNOACTIVATE);
+        Settle(window);
+    };
     OwnedWindow program(CreateMainWindow(instance));
     if (program.hwnd == nullptr) {
         std::fprintf(stderr, "CreateMainWindow failed\n");
         return 1;
     }
-    ShowWindow(program.hwnd, SW_SHOWNOACTIVATE);
-    Settle(program.hwnd);
-    const double programMs = MedianMs(options.repeats, [&] { return TimedClick(program.hwnd); });
-    const int programItems = ItemCount(GetDlgItem(program.hwnd, 列表框));
+    showAt(program.hwnd, kProgramPlace);
     // Private bytes are the commit charge, PagefileUsage; Wine leaves the
     // newer PrivateUsage field at 0.
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
 
-    // 3. The floor, then 2. the sorted fill; each is filled once untimed so
-    // that every timed run, like the click, starts from a full list.
-    OwnedWindow floorHost(CreateListHost(instance, 0));
-    if (floorHost.hwnd == nullptr) return 1;
+    MainWindowOptions replayed;
+    replayed.tcpTable = replay;
+    OwnedWindow programOnSnapshot(CreateMainWindow(instance, replayed));
+    if (programOnSnapshot.hwnd == nullptr) return 1;
+    showAt(programOnSnapshot.hwnd, kProgramOnSnapshotPlace);
+
+    // 3. The floor, the same ways; each list is filled once untimed so that
+    // every timed run, like the click, starts from a full list.
+    OwnedWindow floorHost(CreateListHost(instance, 0, kFloorPlace));
+    OwnedWindow floorOnSnapshot(CreateListHost(instance, 0, kFloorOnSnapshotPlace));
+    OwnedWindow orderingHost(CreateListHost(instance, 0, kOrderingPlace));
+    if (floorHost.hwnd == nullptr || floorOnSnapshot.hwnd == nullptr || orderingHost.hwnd == nullptr) return 1;
     TimedFill(floorHost.hwnd, getTcpTable);
-    const double floorMs = MedianMs(options.repeats, [&] { return TimedFill(floorHost.hwnd, getTcpTable); });
+    TimedFill(floorOnSnapshot.hwnd, replay);
+
+    std::vector<double> programTimes, floorTimes, programFillTimes, floorFillTimes, orderTimes;
+    for (int round = 0; round < options.repeats; ++round) {
+        programTimes.push_back(TimedClick(program.hwnd));
+        floorTimes.push_back(TimedFill(floorHost.hwnd, getTcpTable));
+        programFillTimes.push_back(TimedClick(programOnSnapshot.hwnd));
+        floorFillTimes.push_back(TimedFill(floorOnSnapshot.hwnd, replay));
+        orderTimes.push_back(TimedOrdering(GetDlgItem(orderingHost.hwnd, kListId), replay));
+    }
+    const int programItems = ItemCount(GetDlgItem(program.hwnd, 列表框));
     const int floorItems = ItemCount(GetDlgItem(floorHost.hwnd, kListId));
 
     std::string sortedMs;
     std::string sortedItems;
     if (options.sorted) {
-        OwnedWindow sortedHost(CreateListHost(instance, LVS_SORTDESCENDING));
+        OwnedWindow sortedHost(CreateListHost(instance, LVS_SORTDESCENDING, kSortedPlace));
         if (sortedHost.hwnd == nullptr) return 1;
         // One run fills the list for the next; a run past the repeat budget is
         // the only one.
@@ -284,11 +357,12 @@ int main(int argc, char** argv) {
     if (options.header) {
         std::printf(
             "rows,query_ms,decode_ms,program_ms,sorted_ms,floor_ms,program_items,sorted_items,floor_items,"
-            "working_set_kib,private_kib\n");
+            "working_set_kib,private_kib,program_fill_ms,floor_fill_ms,order_ms\n");
     }
-    std::printf("%zu,%.3f,%.3f,%.3f,%s,%.3f,%d,%s,%d,%llu,%llu\n", rows, queryMs, decodeMs, programMs,
-                sortedMs.c_str(), floorMs, programItems, sortedItems.c_str(), floorItems,
-                static_cast<unsigned long long>(memory.WorkingSetSize / 1024),
-                static_cast<unsigned long long>(memory.PagefileUsage / 1024));
+    std::printf("%zu,%.3f,%.3f,%.3f,%s,%.3f,%d,%s,%d,%llu,%llu,%.3f,%.3f,%.3f\n", rows, queryMs, decodeMs,
+                Median(programTimes), sortedMs.c_str(), Median(floorTimes), programItems, sortedItems.c_str(),
+                floorItems, static_cast<unsigned long long>(memory.WorkingSetSize / 1024),
+                static_cast<unsigned long long>(memory.PagefileUsage / 1024), Median(programFillTimes),
+                Median(floorFillTimes), Median(orderTimes));
     return 0;
 }

@@ -42,10 +42,16 @@ TEST(ListViewSink, InsertReturnsTheSortedIndex) {
     EXPECT_EQ(sink.InsertItem("192.168.1.5"), 0);
     EXPECT_EQ(sink.InsertItem("10.0.0.1"), 1);
     EXPECT_EQ(sink.InsertItem("127.0.0.1"), 1);
+    // Through the index the last insert returned, and through indexes that
+    // earlier rows have now.
     sink.SetItemText(1, 4, "LISTEN");
+    sink.SetItemText(0, 4, "ESTAB");
+    sink.SetItemText(2, 1, "80");
+    sink.SetItemText(3, 1, "out of range");
     sink.Commit();
     EXPECT_EQ(list.Column(0), (std::vector<std::string>{"192.168.1.5", "127.0.0.1", "10.0.0.1"}));
-    EXPECT_EQ(list.Column(4), (std::vector<std::string>{"", "LISTEN", ""}));
+    EXPECT_EQ(list.Column(1), (std::vector<std::string>{"", "", "80"}));
+    EXPECT_EQ(list.Column(4), (std::vector<std::string>{"ESTAB", "LISTEN", ""}));
 }
 
 // The same rows through the platform's sorted style and through the sink

@@ -9,7 +9,8 @@ target_compile_options(orvanta_ui PRIVATE -Wall -Wextra -finput-charset=UTF-8 -f
 
 add_executable(orvanta WIN32 ui/main.cpp resources/orvanta.rc)
 target_link_libraries(orvanta PRIVATE orvanta_ui)
-target_link_options(orvanta PRIVATE ${STATIC_RUNTIME})
+# The release executable carries no symbol table.
+target_link_options(orvanta PRIVATE ${STATIC_RUNTIME} $<$<CONFIG:Release>:-s>)
 set_source_files_properties(resources/orvanta.rc PROPERTIES COMPILE_FLAGS "-c 65001")
 
 add_windows_test(window_tests tests/main_window_test.cpp tests/list_view_order_test.cpp)
