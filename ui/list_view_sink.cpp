@@ -13,22 +13,19 @@ ListViewSink::~ListViewSink() {
 void ListViewSink::DeleteAllItems() {
     rows_.clear();
     inserted_ = 0;
-    lastIndex_ = -1;
     ListView_DeleteAllItems(listView_);
 }
 
 int ListViewSink::InsertItem(const std::string& text) {
     Key key{text, inserted_++};
     const int index = static_cast<int>(rows_.order_of_key(key));
-    lastInserted_ = rows_.insert({std::move(key), SubItems{}}).first;
-    lastIndex_ = index;
+    rows_.insert({std::move(key), SubItems{}});
     return index;
 }
 
 void ListViewSink::SetItemText(int index, int column, const std::string& text) {
     if (index < 0 || static_cast<std::size_t>(index) >= rows_.size() || column < 1 || column > 4) return;
-    const Rows::iterator row = index == lastIndex_ ? lastInserted_ : rows_.find_by_order(static_cast<std::size_t>(index));
-    row->second[static_cast<std::size_t>(column - 1)] = text;
+    rows_.find_by_order(static_cast<std::size_t>(index))->second[static_cast<std::size_t>(column - 1)] = text;
 }
 
 void ListViewSink::Commit() {
@@ -50,7 +47,6 @@ void ListViewSink::Commit() {
         ++position;
     }
     rows_.clear();
-    lastIndex_ = -1;
     SendMessageA(listView_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(listView_, nullptr, TRUE);
 }

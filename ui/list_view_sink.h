@@ -50,11 +50,6 @@ private:
 
     HWND listView_;
     Rows rows_;
-    // The row the last InsertItem placed and the index it returned: the
-    // refresh sets the four other cells through that index right after, so
-    // they are written without a search of the tree.
-    Rows::iterator lastInserted_;
-    int lastIndex_ = -1;
     std::uint32_t inserted_ = 0;
     bool committed_ = false;
 };
